@@ -1,0 +1,28 @@
+# Debian packages the launcher needs, and a helper that installs the missing ones.
+# Sourced by scripts/run and scripts/test.
+
+# To build and run the launcher on a Linux desktop.
+RUN_PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core
+)
+
+# Further packages the tests need.
+TEST_PACKAGES=(
+  "${RUN_PACKAGES[@]}"
+  libgtest-dev googletest
+)
+
+install_packages() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
