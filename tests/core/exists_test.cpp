@@ -33,7 +33,7 @@ class ExistsTest : public ::testing::Test {
   }
   void Touch(const std::string& name) { std::ofstream(folder_ / name) << "x"; }
   std::u16string Path(const std::string& name) const {
-    return posix::FromUtf8((folder_ / name).string());
+    return FromUtf8((folder_ / name).string());
   }
 
   fs::path folder_;
@@ -101,7 +101,7 @@ TEST(DirectorySearch, ReturnsTheNameOfTheFirstMatchInNameOrder) {
   const fs::path folder = fs::temp_directory_path() / "dir-search-order";
   fs::create_directories(folder);
   for (const char* name : {"b.xls", "a.xls", "c.txt"}) std::ofstream(folder / name) << "x";
-  const Expected<std::u16string> found = posix::DirectorySearch(posix::FromUtf8((folder / "*.xls").string()), 0);
+  const Expected<std::u16string> found = posix::DirectorySearch(FromUtf8((folder / "*.xls").string()), 0);
   fs::remove_all(folder);
   ASSERT_TRUE(found.ok());
   EXPECT_EQ(*found, u"a.xls");
@@ -109,11 +109,11 @@ TEST(DirectorySearch, ReturnsTheNameOfTheFirstMatchInNameOrder) {
 
 TEST(Utf, RoundTripsAndRefusesUnpairedSurrogates) {
   const std::u16string text = u"Maîtrise é 𝄞 n°";
-  const Expected<std::string> bytes = posix::ToUtf8(text);
+  const Expected<std::string> bytes = ToUtf8(text);
   ASSERT_TRUE(bytes.ok());
-  EXPECT_EQ(posix::FromUtf8(*bytes), text);
-  EXPECT_FALSE(posix::ToUtf8(u"a\xDC00").ok());
-  EXPECT_EQ(posix::FromUtf8("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(FromUtf8(*bytes), text);
+  EXPECT_FALSE(ToUtf8(u"a\xDC00").ok());
+  EXPECT_EQ(FromUtf8("a\xFF" "b"), u"a\uFFFDb");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/recording_platform.h"
+#include "platform/utf.h"
 
 namespace spc::testing {
 namespace {
@@ -28,18 +29,6 @@ struct Launch : RecordingPlatform {
     toolkit.directorySearch = [present](const std::u16string&, std::int32_t) -> Expected<std::u16string> {
       return std::u16string(present ? u"ligne n°3.xls" : u"");
     };
-  }
-  static std::u16string FromUtf8(const std::string& s) {
-    std::u16string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      const auto c = static_cast<unsigned char>(s[i]);
-      if (c < 0x80) {
-        out += c;
-      } else {  // two-byte sequences are all this file uses
-        out += static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<unsigned char>(s[++i]) & 0x3F));
-      }
-    }
-    return out;
   }
   // The calls made from LaunchWorkbook on.
   std::vector<std::string> LaunchCalls() {

@@ -1,5 +1,4 @@
-// The directory search on POSIX file systems, and the UTF-16 / UTF-8
-// conversions it needs for file names.
+// The directory search on POSIX file systems.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +6,9 @@
 #include <string_view>
 
 #include "platform/status.h"
+#include "platform/utf.h"
 
 namespace spc::posix {
-
-// Fails on an unpaired surrogate, which no file name can hold.
-Expected<std::string> ToUtf8(std::u16string_view text);
-// Bytes that are not UTF-8 become U+FFFD.
-std::u16string FromUtf8(std::string_view text);
 
 // Name of the first entry (in byte order of the names) that matches `path` and
 // the attribute mask; empty text when none does.
