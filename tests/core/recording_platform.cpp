@@ -193,6 +193,7 @@ Status RecordingOpenDialog::Invoke(DispId id) {
   SPC_TRY(r_.Enter("Dialog.Invoke " + std::to_string(id)));
   if (id != dispid::kShowOpen) return Status(code::kNotImplemented);
   shownWith = properties_;
+  onShow();
   // A cancel leaves the file name as it was.
   if (!choice.empty()) properties_[dispid::kFileName] = Variant::String(choice);
   return kOk;

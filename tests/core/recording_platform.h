@@ -90,6 +90,8 @@ class RecordingOpenDialog : public OpenDialog {
   std::u16string choice;
   // Set to what the dialog's settings were when it was shown.
   std::map<DispId, Variant> shownWith;
+  // Called as the dialog is shown.
+  std::function<void()> onShow = [] {};
 
   Status PutProperty(DispId id, const Variant& value) override;
   Expected<Variant> GetProperty(DispId id) override;
@@ -123,6 +125,12 @@ struct RecordingPlatform {
   SharedObject<SpreadsheetGlobal> global;
   Platform platform{toolkit, dialog, spreadsheet, global};
   Form3 form{platform};
+
+  // Whether the window was visible when the dialog was shown over it.
+  std::optional<bool> windowVisibleUnderDialog;
+  RecordingPlatform() {
+    dialog.onShow = [this] { windowVisibleUnderDialog = toolkit.Visible(ControlId::kForm3); };
+  }
 };
 
 }  // namespace spc::testing
