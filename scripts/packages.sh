@@ -5,12 +5,14 @@
 RUN_PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core
+  libreoffice-calc libreoffice-dev libreoffice-dev-common libgsf-1-dev
 )
 
 # Further packages the tests need.
 TEST_PACKAGES=(
   "${RUN_PACKAGES[@]}"
   libgtest-dev googletest
+  xvfb xauth python3-msoffcrypto-tool
 )
 
 install_packages() {
