@@ -2,8 +2,8 @@
 #
 #   wine_prefix_new DIR   a fresh, ready Wine prefix in DIR (a copy of a
 #                         template made once per machine and Wine version)
-#   wine_session_start    Xvfb on a free display and a detached wineserver
-#                         for $WINEPREFIX; exports DISPLAY
+#   wine_session_start    Xvfb on a free display, a detached wineserver for
+#                         $WINEPREFIX and Wine's services; exports DISPLAY
 #   wine_session_stop     ends both (wineserver -k, then Xvfb by its pid)
 #
 # The template prefix is made with `wineboot -i` (several seconds) and has
@@ -109,6 +109,14 @@ wine_session_start() {
   export WINE_SESSION_PREFIX
   setsid "$WINESERVER_BIN" -p </dev/null >/dev/null 2>&1 || {
     echo "wine_env: wineserver did not start" >&2
+    wine_session_stop
+    return 1
+  }
+  # The first Wine program of a session starts Wine's own services (explorer,
+  # services, winedevice, rpcss...), which live as long as the wineserver.
+  # Starting them here, detached, keeps them off the tests' output pipes.
+  timeout 120 setsid "$WINE_BIN" wineboot </dev/null >/dev/null 2>&1 || {
+    echo "wine_env: the Wine session did not boot" >&2
     wine_session_stop
     return 1
   }

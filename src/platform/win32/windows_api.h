@@ -1,0 +1,16 @@
+// <windows.h> for the launcher's Windows code. The Windows headers define
+// MessageBox as a macro, which would rename the toolkit's member of that
+// name; it is removed here (the code calls MessageBoxW by its own name).
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#ifdef MessageBox
+#undef MessageBox
+#endif
