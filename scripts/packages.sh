@@ -13,6 +13,8 @@ TEST_PACKAGES=(
   "${RUN_PACKAGES[@]}"
   libgtest-dev googletest
   xvfb xauth python3-msoffcrypto-tool
+  # The Windows launcher's end-to-end runs: cross build, Wine, Xvfb, xdotool.
+  g++-mingw-w64-x86-64-posix wine wine64 xdotool
 )
 
 install_packages() {
