@@ -6,6 +6,8 @@ RUN_PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core
   libreoffice-calc libreoffice-dev libreoffice-dev-common libgsf-1-dev
+  # The Linux desktop: X11 headers for the taskbar hint, the .deb's dependencies.
+  libxcb1-dev dpkg-dev
 )
 
 # Further packages the tests need.
@@ -15,6 +17,8 @@ TEST_PACKAGES=(
   xvfb xauth python3-msoffcrypto-tool
   # The Windows launcher's end-to-end runs: cross build, Wine, Xvfb, xdotool.
   g++-mingw-w64-x86-64-posix wine wine64 xdotool
+  # The Linux desktop's X11 run: xprop, xwininfo, xev; the benchmark's zenity and time.
+  x11-utils zenity time
 )
 
 install_packages() {
