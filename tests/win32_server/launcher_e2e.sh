@@ -102,23 +102,31 @@ wait_launcher() {
 }
 
 # Chooses the file in the Open dialog: finds the dialog by its title, types
-# the full path into its file name box, checks that the box holds it and
-# presses Return once.
+# the full path into its file name box, checks that the box holds it (typing
+# again over it if a key was lost), presses Return once and waits for the
+# dialog to go away.
 choose_file() {
-  local path=$1 xw listing
+  local path=$1 xw listing attempt
   xw=$(x_window 'cartes S\.P\.C\. \.\.\.$')
   [ -n "$xw" ] || { fail "no Open dialog appeared"; return 1; }
   # The dialog by its exact title, as Windows sees it.
   listing=$(probe_window "$dialog_title")
   [ -n "$listing" ] || { fail "no top-level window titled exactly '$dialog_title'"; return 1; }
-  type_into "$xw" "$path" || { fail "could not type into the dialog"; return 1; }
-  wait_for 50 dialog_box_holds "$path" || {
+  for attempt in 1 2 3; do
+    xdotool windowfocus --sync "$xw" || continue
+    [ "$attempt" -eq 1 ] || xdotool key End shift+Home BackSpace
+    xdotool type --delay 30 "$path"
+    wait_for 30 dialog_box_holds "$path" && break
+  done
+  dialog_box_holds "$path" || {
     fail "the dialog's file name box does not hold the typed path"
     probe_window "$dialog_title" >&2
     return 1
   }
   press_return "$xw"
+  wait_for 100 dialog_gone || { fail "the Open dialog stayed open after Return"; return 1; }
 }
+dialog_gone() { ! window_exists "$dialog_title"; }
 dialog_box_holds() { probe_window "$dialog_title" | grep -qxF "child Edit visible $1"; }
 
 # Checks the message box (title, text, one OK button) and closes it with
