@@ -19,6 +19,8 @@ TEST_PACKAGES=(
   g++-mingw-w64-x86-64-posix wine wine64 xdotool
   # The Linux desktop's X11 run: xprop, xwininfo, xev; the benchmark's zenity and time.
   x11-utils zenity time
+  # The .xls fixtures: Calc through Python UNO, RC4 and SHA-1, OLE2 reading in the checks.
+  python3-uno nettle-dev python3-olefile
 )
 
 install_packages() {
