@@ -17,6 +17,9 @@
 #   no_active_workbook    ActiveWorkbook answers no workbook: exit 0, no
 #                         RunAutoMacros and no crash
 #   display_alerts_fails  DisplayAlerts answers an error: the launch goes on
+#   global_unavailable    the global object cannot be made: the launch goes on
+#                         without it, and its next use tries to make it again
+#   cancelled             the dialog is cancelled: exit 1, the server untouched
 #
 # Each case gets its own Wine prefix (a copy of a ready template), its own
 # Xvfb and wineserver, and ends them all on the way out.
@@ -379,6 +382,30 @@ $new_workbooks
 $call_workbooks
 ${call_open/-> $ok out=Workbook#5/-> 0x800A03EC out=null}"
     expect_released_by Workbooks#4 '.'
+    ;;
+
+  global_unavailable)
+    export SPC_SERVER_FAIL=Global.create=0x80004005
+    run_launcher
+    choose_file "$present_path" || finish
+    expect_status 0
+    expect_calls "create Global -> 0x80004005
+new Application#1 by CreateInstance {000208D5-0000-0000-C000-000000000046}
+call Application#1 slot=283 Visible lcid=1033 value=-1 -> $ok
+new Workbooks#2 by Application#1.Workbooks
+call Application#1 slot=52 Workbooks -> $ok out=Workbooks#2
+new Workbook#3 by Workbooks#2.Open
+call Workbooks#2 slot=19 Open $(open_arguments "$present_path") -> $ok out=Workbook#3
+create Global -> 0x80004005"
+    ;;
+
+  cancelled)
+    run_launcher
+    xw=$(x_window 'cartes S\.P\.C\. \.\.\.$')
+    [ -n "$xw" ] || { fail "no Open dialog appeared"; finish; }
+    xdotool windowfocus --sync "$xw" && xdotool key Escape
+    expect_status 1
+    [ ! -s "$log" ] || fail "the server was reached although no file was chosen"
     ;;
 
   *)
