@@ -84,18 +84,18 @@ probe_window() { wine "$probe" "$1" </dev/null 2>/dev/null | tr -d '\r'; }
 window_exists() { wine "$probe" "$1" </dev/null >/dev/null 2>&1; }
 
 # The X window of the visible top-level window whose title matches the
-# regular expression; waits for it at most 20 s.
-x_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+# regular expression; waits for it at most 60 s.
+x_window() { timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 
 # Types the text into the X window, after giving it the keyboard focus.
 type_into() { xdotool windowfocus --sync "$1" && xdotool type --delay 30 "$2"; }
 press_return() { xdotool windowfocus --sync "$1" && xdotool key Return; }
 
-# Waits for the launcher to end, at most 30 s; sets launcher_exit to its exit
+# Waits for the launcher to end, at most 60 s; sets launcher_exit to its exit
 # status, or to "timeout".
 launcher_exit=
 wait_launcher() {
-  if ! wait_for 300 bash -c "! kill -0 $launcher_pid 2>/dev/null"; then
+  if ! wait_for 600 bash -c "! kill -0 $launcher_pid 2>/dev/null"; then
     launcher_exit=timeout
     return
   fi
@@ -127,7 +127,7 @@ choose_file() {
     return 1
   }
   press_return "$xw"
-  wait_for 100 dialog_gone || { fail "the Open dialog stayed open after Return"; return 1; }
+  wait_for 200 dialog_gone || { fail "the Open dialog stayed open after Return"; return 1; }
 }
 dialog_gone() { ! window_exists "$dialog_title"; }
 dialog_box_holds() { probe_window "$dialog_title" | grep -qxF "child Edit visible $1"; }
