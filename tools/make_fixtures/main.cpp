@@ -12,6 +12,12 @@
 //   other-password.xls  the same, encrypted under another 22-character
 //                       password.
 //   corrupt.xls         a compound file cut short, which no filter loads.
+//   locked.xls          protected.xls with a stale lock file beside it
+//                       (.~lock.locked.xls#), left by a user of another
+//                       machine, so the office cannot tell it is stale.
+//   chemin à #1 50%/copie protégée #2 100%.xls
+//                       protected.xls again, under a folder and a name with
+//                       blanks, accented letters, '#' and '%'.
 //
 // The office makes the base workbook (make_base_workbook.py, a headless Calc
 // with a throwaway profile): it exports the Basic library as a VBA project but
@@ -128,6 +134,17 @@ void write_corrupt(const fs::path& from, const fs::path& to) {
   if (!out) throw std::runtime_error("cannot write " + to.string());
 }
 
+// The lock file the office keeps beside a document it has open: one CSV line
+// of the office user's name, the system user, the host, the time and the
+// profile URL.
+void write_stale_lock(const fs::path& document) {
+  const fs::path lock = document.parent_path() / (".~lock." + document.filename().string() + "#");
+  std::ofstream out(lock, std::ios::binary | std::ios::trunc);
+  out << "Claire Martin,cmartin,poste-atelier-7,01.12.2026 08:15,"
+         "file:///home/cmartin/.config/libreoffice/4;";
+  if (!out) throw std::runtime_error("cannot write " + lock.string());
+}
+
 void run(const fs::path& outdir) {
   fs::create_directories(outdir);
   std::string work_template = (fs::temp_directory_path() / "make_fixtures.XXXXXX").string();
@@ -140,6 +157,15 @@ void run(const fs::path& outdir) {
       fs::remove_all(dir, ignored);
     }
   } cleanup{workdir};
+
+  // An office killed while it had a fixture open leaves its lock file
+  // behind, which would make the next load of the new file fail.
+  for (const char* name : {"unprotected.xls", "protected.xls", "other-password.xls",
+                           "corrupt.xls", "chemin à #1 50%/copie protégée #2 100%.xls"}) {
+    const fs::path file = outdir / name;
+    std::error_code ignored;
+    fs::remove(file.parent_path() / (".~lock." + file.filename().string() + "#"), ignored);
+  }
 
   const fs::path base = workdir / "base.xls";
   make_base_workbook(base, workdir / "office");
@@ -165,6 +191,15 @@ void run(const fs::path& outdir) {
   write_compound_file((outdir / "other-password.xls").string(),
                       encrypted_copy(root, records, kOtherPassword));
   write_corrupt(outdir / "unprotected.xls", outdir / "corrupt.xls");
+
+  fs::copy_file(outdir / "protected.xls", outdir / "locked.xls",
+                fs::copy_options::overwrite_existing);
+  write_stale_lock(outdir / "locked.xls");
+
+  const fs::path odd = outdir / "chemin à #1 50%";
+  fs::create_directories(odd);
+  fs::copy_file(outdir / "protected.xls", odd / "copie protégée #2 100%.xls",
+                fs::copy_options::overwrite_existing);
 }
 
 }  // namespace
