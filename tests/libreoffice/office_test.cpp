@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +38,7 @@ constexpr char kNotStartedMessage[] = "MessageBox Désolé , le tableur n'a pas 
 // Longer than any load of these small workbooks, shorter than the test's own
 // timeout: an operation that takes this long is hanging on something.
 constexpr auto kHang = 60s;
+constexpr auto kWatchdog = 120s;
 
 // One run of the launcher, from the dialog on, with `choice` picked.
 struct LauncherRun : spc::testing::RecordingPlatform {
@@ -100,9 +103,33 @@ class Office : public ::testing::Test {
 
   void SetUp() override {
     if (!x_ || !x_->running()) GTEST_SKIP() << "no X server";
+    // A call that blocks on the office (a dialog it should not have shown)
+    // would hang the test: past the limit the office is ended, which makes
+    // the blocked call fail and the test report it.
+    watchdog_ = std::thread([this] {
+      std::unique_lock lock(mutex_);
+      if (!finished_.wait_for(lock, kWatchdog, [this] { return done_; })) {
+        ADD_FAILURE() << "the office blocked for " << kWatchdog.count() << " s; ended";
+        KillProcessesWithHome(home_);
+      }
+    });
+  }
+
+  void TearDown() override {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    finished_.notify_all();
+    if (watchdog_.joinable()) watchdog_.join();
   }
 
   static std::vector<std::string> Macros() { return ReadLines(log_); }
+
+  std::thread watchdog_;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  bool done_ = false;
 
   static inline std::unique_ptr<XServer> x_;
   static inline std::unique_ptr<TempDir> dir_;
