@@ -57,7 +57,8 @@ cleanup() {
     kill -9 "$launcher_pid" 2>/dev/null
   fi
   wine_session_stop
-  rm -rf "$case_dir"
+  # SPC_E2E_KEEP=1 keeps the case's folder (its log and prefix) for a look.
+  [ -n "${SPC_E2E_KEEP:-}" ] || rm -rf "$case_dir"
 }
 
 case_dir="$work/$case_name"
