@@ -35,6 +35,9 @@ work=$6
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../win32/wine_env.sh
 source "$here/../win32/wine_env.sh"
+# The test command may run this inside a Wine session of its own: never
+# touch that one, whose pids and prefix are in the environment.
+unset WINE_SESSION_PREFIX WINE_SESSION_XVFB_PID DISPLAY
 # Wine converts command lines and window texts with the Unix locale; the
 # texts checked here are French.
 export LC_ALL=C.UTF-8
