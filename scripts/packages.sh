@@ -14,7 +14,7 @@ RUN_PACKAGES=(
 TEST_PACKAGES=(
   "${RUN_PACKAGES[@]}"
   libgtest-dev googletest
-  xvfb xauth python3-msoffcrypto-tool
+  xvfb xauth python3-msoffcrypto-tool xdotool
   # The Windows launcher's end-to-end runs: cross build, Wine, Xvfb, xdotool.
   g++-mingw-w64-x86-64-posix wine wine64 xdotool
   # The Linux desktop's X11 run: xprop, xwininfo, xev; the benchmark's zenity and time.
