@@ -59,7 +59,13 @@ cleanup() {
   if [ -n "$launcher_pid" ] && kill -0 "$launcher_pid" 2>/dev/null; then
     kill -9 "$launcher_pid" 2>/dev/null
   fi
+  # The wineserver's socket folder is named after the prefix's device and
+  # inode; Wine leaves it behind.
+  local server_dir=
+  [ -d "$case_dir/prefix" ] &&
+    server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$case_dir/prefix")" "$(stat -c %i "$case_dir/prefix")")
   wine_session_stop
+  [ -z "$server_dir" ] || rm -rf /tmp/wine-*/"$server_dir" "/tmp/.wine-$(id -u)/$server_dir"
   # SPC_E2E_KEEP=1 keeps the case's folder (its log and prefix) for a look.
   [ -n "${SPC_E2E_KEEP:-}" ] || rm -rf "$case_dir"
 }
