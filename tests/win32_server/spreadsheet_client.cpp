@@ -7,8 +7,8 @@
 // Then it calls one member the server does not implement (application slot
 // 302) to show that the stubs record their slot. Exits 0 when every call
 // answered as the server was set up to answer, 1 otherwise.
-#include <objbase.h>
 #include <oaidl.h>
+#include <objbase.h>
 #include <oleauto.h>
 #include <windows.h>
 
@@ -95,8 +95,8 @@ int wmain(int argc, wchar_t** argv) {
       BSTR filename = SysAllocString(argv[1]);
       void* workbook = nullptr;
       Expect(SUCCEEDED(Member<Open>(workbooks, 19)(workbooks, filename, first, omitted, omitted, password, omitted,
-                                                      omitted, omitted, omitted, omitted, omitted, omitted, omitted,
-                                                      omitted, last, 1036, &workbook)),
+                                                   omitted, omitted, omitted, omitted, omitted, omitted, omitted,
+                                                   omitted, last, 1036, &workbook)),
              "Open");
       Release(workbook);
       SysFreeString(filename);

@@ -30,8 +30,8 @@
 //   qi <Obj> <iid> -> <hr>
 //   end <Obj> refs=<count>          (when the process detaches the DLL)
 //   ERROR <text>
-#include <objbase.h>
 #include <oaidl.h>
+#include <objbase.h>
 #include <olectl.h>
 #include <windows.h>
 
@@ -185,8 +185,7 @@ const Settings& GetSettings() {
       const std::string entry = text.substr(start, end - start);
       const std::size_t eq = entry.find('=');
       if (eq != std::string::npos) {
-        s.failures[entry.substr(0, eq)] =
-            static_cast<HRESULT>(std::strtoul(entry.substr(eq + 1).c_str(), nullptr, 0));
+        s.failures[entry.substr(0, eq)] = static_cast<HRESULT>(std::strtoul(entry.substr(eq + 1).c_str(), nullptr, 0));
       }
       start = end + 1;
     }
@@ -476,8 +475,8 @@ HRESULT WINAPI DllRegisterServer() {
     bool ok = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &cls, nullptr) ==
               ERROR_SUCCESS;
     ok = ok && SetString(cls, nullptr, c.name);
-    ok = ok && RegCreateKeyExW(cls, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &server, nullptr) ==
-                   ERROR_SUCCESS;
+    ok = ok &&
+         RegCreateKeyExW(cls, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &server, nullptr) == ERROR_SUCCESS;
     // "Both": the objects are used directly from whichever apartment the
     // caller is in, with no proxy (the interfaces have no proxy/stub here).
     ok = ok && SetString(server, nullptr, path) && SetString(server, L"ThreadingModel", L"Both");
