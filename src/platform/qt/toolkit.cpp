@@ -164,7 +164,9 @@ void SkipTaskbar(QWidget*) {}
 
 QtToolkit::QtToolkit() {
   const WindowDefinition& form = kForm3Definition.window;
-  const Scale scale = ScreenScale().ok() ? *ScreenScale() : Scale{15, 15};
+  // Without a screen to measure, the common 96 dots per inch.
+  const Expected<Scale> screenScale = ScreenScale();
+  const Scale scale = screenScale.ok() ? *screenScale : Scale{15, 15};
 
   // No frame, no title bar, no minimise or maximise command; a tool window
   // has no taskbar button.
@@ -177,9 +179,9 @@ QtToolkit::QtToolkit() {
   window_->setPalette(palette);
   window_->setAutoFillBackground(true);
   // The defined client size; the system chooses the first position.
-  const int width = ToPixels(form.clientWidth, scale.x).ok() ? *ToPixels(form.clientWidth, scale.x) : 0;
-  const int height = ToPixels(form.clientHeight, scale.y).ok() ? *ToPixels(form.clientHeight, scale.y) : 0;
-  window_->setFixedSize(width, height);
+  const Expected<int> width = ToPixels(form.clientWidth, scale.x);
+  const Expected<int> height = ToPixels(form.clientHeight, scale.y);
+  if (width.ok() && height.ok()) window_->setFixedSize(*width, *height);
 
   // Children are stacked in creation order, the last in front: Label1 at the
   // back, Picture5 in front.
