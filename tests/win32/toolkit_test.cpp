@@ -82,6 +82,21 @@ TEST_F(ToolkitTest, ControlsStackFromPicture5InFrontToLabel1Behind) {
   EXPECT_EQ(ClassOf(tk_.window(ControlId::kPicture1)), kPictureBoxClass);
 }
 
+TEST_F(ToolkitTest, TabRunsFromPicture1ToPicture5AgainstTheStacking) {
+  ASSERT_TRUE(tk_.SetVisible(ControlId::kLabel1, false).ok());
+  ASSERT_TRUE(tk_.SetVisible(ControlId::kForm3, true).ok());
+  ::SetFocus(tk_.form3());
+  // Label1 comes first in the tab order but never takes the focus.
+  EXPECT_EQ(::GetFocus(), tk_.window(ControlId::kPicture1));
+  std::vector<int> order;
+  for (int i = 0; i < 5; ++i) {
+    ::SendMessageW(::GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+    order.push_back(::GetDlgCtrlID(::GetFocus()));
+  }
+  EXPECT_EQ(order, (std::vector<int>{1002, 1003, 1004, 1005, 1001}));
+  ASSERT_TRUE(tk_.SetVisible(ControlId::kForm3, false).ok());
+}
+
 TEST_F(ToolkitTest, PositionsRoundTripAndImpossibleValuesFail) {
   ASSERT_TRUE(tk_.Set(ControlId::kPicture3, Dimension::kLeft, 1500).ok());
   ASSERT_TRUE(tk_.Set(ControlId::kPicture3, Dimension::kTop, -300).ok());
