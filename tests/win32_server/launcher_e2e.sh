@@ -97,9 +97,10 @@ window_exists() { wine "$probe" "$1" </dev/null >/dev/null 2>&1; }
 # regular expression; waits for it at most 60 s.
 x_window() { timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 
-# Types the text into the X window, after giving it the keyboard focus.
-type_into() { xdotool windowfocus --sync "$1" && xdotool type --delay 30 "$2"; }
-press_return() { xdotool windowfocus --sync "$1" && xdotool key Return; }
+# Gives the X window the keyboard focus and waits until it has it (at most
+# 20 s), so that the keys that follow go to it.
+focus() { timeout 20 xdotool windowfocus --sync "$1"; }
+press_return() { focus "$1" && xdotool key Return; }
 
 # Waits for the launcher to end, at most 60 s; sets launcher_exit to its exit
 # status, or to "timeout".
@@ -126,7 +127,7 @@ choose_file() {
   listing=$(probe_window "$dialog_title")
   [ -n "$listing" ] || { fail "no top-level window titled exactly '$dialog_title'"; return 1; }
   for attempt in 1 2 3; do
-    xdotool windowfocus --sync "$xw" || continue
+    focus "$xw" || continue
     [ "$attempt" -eq 1 ] || xdotool key End shift+Home BackSpace
     xdotool type --delay 30 "$path"
     wait_for 30 dialog_box_holds "$path" && break
@@ -179,7 +180,6 @@ refs_after() {
     $0 ~ pat { at = refs }
     END { print (seen ? at : "missing") }' "$log"
 }
-final_refs() { refs_after "$1" '.'; }
 
 # References obtained for one step must be released by the given point; the
 # global object and the started application must still be held then.
@@ -413,7 +413,7 @@ create Global -> 0x80004005"
     run_launcher
     xw=$(x_window 'cartes S\.P\.C\. \.\.\.$')
     [ -n "$xw" ] || { fail "no Open dialog appeared"; finish; }
-    xdotool windowfocus --sync "$xw" && xdotool key Escape
+    focus "$xw" && xdotool key Escape
     expect_status 1
     [ ! -s "$log" ] || fail "the server was reached although no file was chosen"
     ;;
