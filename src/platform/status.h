@@ -40,6 +40,8 @@ inline constexpr std::int32_t kDivisionByZero = static_cast<std::int32_t>(0x800A
 inline constexpr std::int32_t kBadFileName = static_cast<std::int32_t>(0x800A0034);
 inline constexpr std::int32_t kClassNotRegistered = static_cast<std::int32_t>(0x80040154);  // REGDB_E_CLASSNOTREG
 inline constexpr std::int32_t kNotImplemented = static_cast<std::int32_t>(0x80004001);  // E_NOTIMPL
+// The object has no such member (property, method or dispatch id).
+inline constexpr std::int32_t kMemberNotFound = static_cast<std::int32_t>(0x80020003);  // DISP_E_MEMBERNOTFOUND
 }  // namespace code
 
 inline constexpr Status kOk{code::kOk};
