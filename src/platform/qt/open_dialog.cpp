@@ -14,8 +14,6 @@ namespace spc::qt {
 
 namespace {
 
-constexpr std::int32_t kMemberNotFound = static_cast<std::int32_t>(0x80020003);  // DISP_E_MEMBERNOTFOUND
-
 // "description|pattern|description|pattern..." as Qt's name filters. Qt
 // reads a filter's patterns from the parentheses that end it: a description
 // that already ends with its patterns is kept as it is, so that the list shows
@@ -66,7 +64,7 @@ Status QtOpenDialog::PutProperty(DispId id, const Variant& value) {
         return kOk;
       }
       return Status(code::kTypeMismatch);
-    default: return Status(kMemberNotFound);
+    default: return Status(code::kMemberNotFound);
   }
 }
 
@@ -76,12 +74,12 @@ Expected<Variant> QtOpenDialog::GetProperty(DispId id) {
     case dispid::kDialogTitle: return Variant::String(dialogTitle_);
     case dispid::kFilter: return Variant::String(filter_);
     case dispid::kFlags: return Variant::Int32(flags_);
-    default: return Status(kMemberNotFound);
+    default: return Status(code::kMemberNotFound);
   }
 }
 
 Status QtOpenDialog::Invoke(DispId id) {
-  if (id != dispid::kShowOpen) return Status(kMemberNotFound);
+  if (id != dispid::kShowOpen) return Status(code::kMemberNotFound);
   return ShowOpen();
 }
 

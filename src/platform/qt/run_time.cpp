@@ -15,8 +15,8 @@ namespace spc::qt {
 
 namespace {
 
-// Dialog and message box buttons without pictures, as the launcher's buttons
-// have always been; it also spares decoding each button's picture at three
+// Dialog and message box buttons without pictures, as on the launcher's
+// Windows dialogs; it also spares decoding each button's picture at three
 // sizes while the Open dialog is built.
 class LauncherStyle final : public QProxyStyle {
  public:

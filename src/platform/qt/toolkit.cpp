@@ -29,8 +29,6 @@ namespace spc::qt {
 
 namespace {
 
-// A property or member that this kind of control does not have.
-constexpr std::int32_t kMemberNotFound = static_cast<std::int32_t>(0x80020003);  // DISP_E_MEMBERNOTFOUND
 // The message box answer for its OK button.
 constexpr std::int32_t kAnswerOk = 1;
 
@@ -219,7 +217,7 @@ Expected<QWidget*> QtToolkit::Widget(ControlId control) const {
   if (!window_) return Status(code::kInvalidOperation);
   if (control == ControlId::kForm3) return window_.get();
   QWidget* child = window_->findChild<QWidget*>(ControlObjectName(control), Qt::FindDirectChildrenOnly);
-  if (child == nullptr) return Status(kMemberNotFound);
+  if (child == nullptr) return Status(code::kMemberNotFound);
   return child;
 }
 
@@ -303,7 +301,7 @@ Expected<std::u16string> QtToolkit::Caption(ControlId control) {
   SPC_TRY_ASSIGN(QWidget* const widget, Widget(control));
   if (control == ControlId::kForm3) return FromQString(widget->windowTitle());
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQString(label->text());
-  return Status(kMemberNotFound);
+  return Status(code::kMemberNotFound);
 }
 
 Status QtToolkit::SetCaption(ControlId control, const std::u16string& caption) {
@@ -313,7 +311,7 @@ Status QtToolkit::SetCaption(ControlId control, const std::u16string& caption) {
     return kOk;
   }
   auto* label = qobject_cast<QLabel*>(widget);
-  if (label == nullptr) return Status(kMemberNotFound);
+  if (label == nullptr) return Status(code::kMemberNotFound);
   label->setText(ToQString(caption));
   AutoSizeLabel(label);
   return kOk;
