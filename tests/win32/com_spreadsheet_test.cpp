@@ -2,7 +2,11 @@
 // objects whose tables record the slot called and the arguments as they
 // arrive: locale, VARIANT_BOOL, BSTR and the fourteen VARIANTs of Open, and
 // the reference counts the launcher leaves behind.
+#include "platform/win32/com_spreadsheet.h"
+
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <oleauto.h>
 
 #include <array>
 #include <cstdio>
@@ -12,11 +16,7 @@
 #include <vector>
 
 #include "platform/utf.h"
-#include "platform/win32/com_spreadsheet.h"
 #include "platform/win32/windows_api.h"
-
-#include <objbase.h>
-#include <oleauto.h>
 
 namespace spc::win32 {
 namespace {
@@ -46,9 +46,12 @@ std::string Text(BSTR s) {
 
 std::string Describe(const VARIANT& v) {
   switch (v.vt) {
-    case VT_ERROR: return "10:" + Hex(v.scode);
-    case VT_BSTR: return "8:" + Text(v.bstrVal);
-    default: return std::to_string(v.vt) + ":?";
+    case VT_ERROR:
+      return "10:" + Hex(v.scode);
+    case VT_BSTR:
+      return "8:" + Text(v.bstrVal);
+    default:
+      return std::to_string(v.vt) + ":?";
   }
 }
 

@@ -1,5 +1,7 @@
 // The directory search and the text comparison on a real folder, with the
 // file attributes that decide what the search matches.
+#include "platform/win32/dir_search.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "platform/utf.h"
-#include "platform/win32/dir_search.h"
 #include "platform/win32/windows_api.h"
 
 namespace spc::win32 {
@@ -69,11 +70,11 @@ TEST_F(DirSearchTest, MaskZeroMatchesNormalReadOnlyAndArchiveFilesOnly) {
            {L"hiddensystem.xls", u""},
            {L"folder.xls", u""},
            {L"absent.xls", u""},
-           {L"absent\\normal.xls", u""},         // a missing folder
-           {L"NORMAL.XLS", u"normal.xls"},       // names match regardless of case; the entry's own name comes back
+           {L"absent\\normal.xls", u""},    // a missing folder
+           {L"NORMAL.XLS", u"normal.xls"},  // names match regardless of case; the entry's own name comes back
            {L"classeur été.xls", u"Classeur Été.XLS"},
-           {L"only-hidden\\*.xls", u""},         // every match is hidden or system
-           {L"only-dirs\\*", u""},               // every match is a directory
+           {L"only-hidden\\*.xls", u""},  // every match is hidden or system
+           {L"only-dirs\\*", u""},        // every match is a directory
            {L"only-hidden\\?.xls", u""},
            {L"norm?l.xls", u"normal.xls"},
            {L"*.txt", u""},

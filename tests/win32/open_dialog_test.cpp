@@ -1,6 +1,10 @@
 // The Open dialog as the user meets it: its title, its single filter, its
 // Help button, a cancel, a choice, and the refusal of a name that does not
 // exist. A second thread plays the user while ShowOpen runs its modal loop.
+#include "platform/win32/open_dialog.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,11 +12,7 @@
 #include <thread>
 
 #include "launcher/form3.h"
-#include "platform/win32/open_dialog.h"
 #include "window_search.h"
-
-#include <commdlg.h>
-#include <dlgs.h>
 
 namespace spc::win32 {
 namespace {

@@ -142,11 +142,13 @@ TEST(Program, CoversTheScreenWithTheFivePicturesUnderTheOpenDialogAndEndsOnCance
     auto at = [&](int dx, int dy) { return FromColorRef(::GetPixel(screen, br.left + dx, br.top + dy)); };
     // The picture at its own size, 100 x 100 pixels, in the box's top-left
     // corner; the box's background in the strip it leaves free.
-    for (auto [dx, dy] : {std::pair{0, 0}, {99, 0}, {0, 99}, {99, 99}}) EXPECT_EQ(at(dx, dy), b.ground) << dx << "," << dy;
+    for (auto [dx, dy] : {std::pair{0, 0}, {99, 0}, {0, 99}, {99, 99}})
+      EXPECT_EQ(at(dx, dy), b.ground) << dx << "," << dy;
     EXPECT_EQ(at(50, 90), b.disc);
     const int w = br.right - br.left, h = br.bottom - br.top;
     if (w > 100 && h > 100) {
-      for (auto [dx, dy] : {std::pair{100, 0}, {0, 100}, {w - 1, h - 1}}) EXPECT_EQ(at(dx, dy), b.strip) << dx << "," << dy;
+      for (auto [dx, dy] : {std::pair{100, 0}, {0, 100}, {w - 1, h - 1}})
+        EXPECT_EQ(at(dx, dy), b.strip) << dx << "," << dy;
     }
     EXPECT_EQ(FromColorRef(::GetPixel(screen, br.left - 1, br.top - 1)), white);  // the window around it
   }

@@ -71,17 +71,17 @@ class ResourcesTest : public ::testing::Test {
 };
 
 TEST_F(ResourcesTest, TheIconIsGroupOneWithOneImageNumbered30001) {
-  EXPECT_EQ(Ids(MAKEINTRESOURCEW(14)), std::vector<std::uintptr_t>{1});  // RT_GROUP_ICON
+  EXPECT_EQ(Ids(MAKEINTRESOURCEW(14)), std::vector<std::uintptr_t>{1});     // RT_GROUP_ICON
   EXPECT_EQ(Ids(MAKEINTRESOURCEW(3)), std::vector<std::uintptr_t>{30001});  // RT_ICON
   const Bytes group = Resource(MAKEINTRESOURCEW(14), SPC_IDI_LAUNCHER);
   ASSERT_EQ(group.size(), 6u + 14u);
-  EXPECT_EQ(U16(group, 0), 0u);   // reserved
-  EXPECT_EQ(U16(group, 2), 1u);   // icons
-  EXPECT_EQ(U16(group, 4), 1u);   // one entry
-  EXPECT_EQ(group[6], 32);        // width
-  EXPECT_EQ(group[7], 32);        // height
-  EXPECT_EQ(U16(group, 10), 1u);  // planes
-  EXPECT_EQ(U16(group, 12), 24u); // bits per pixel
+  EXPECT_EQ(U16(group, 0), 0u);    // reserved
+  EXPECT_EQ(U16(group, 2), 1u);    // icons
+  EXPECT_EQ(U16(group, 4), 1u);    // one entry
+  EXPECT_EQ(group[6], 32);         // width
+  EXPECT_EQ(group[7], 32);         // height
+  EXPECT_EQ(U16(group, 10), 1u);   // planes
+  EXPECT_EQ(U16(group, 12), 24u);  // bits per pixel
   EXPECT_EQ(U32(group, 14), 3240u);
   EXPECT_EQ(U16(group, 18), 30001u);
 
@@ -118,8 +118,8 @@ TEST_F(ResourcesTest, TheVersionIsOnePointZeroInFrenchWithTheUnicodeCodePage) {
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 
   WORD* translation = nullptr;
-  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+  ASSERT_TRUE(
+      ::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
   ASSERT_EQ(length, 4u);
   EXPECT_EQ(translation[0], 0x040C);  // French (France)
   EXPECT_EQ(translation[1], 1200);    // Unicode
@@ -169,7 +169,7 @@ TEST(Program, ImportsOnlySystemDlls) {
   ASSERT_FALSE(dlls.empty());
   for (std::string dll : dlls) {
     for (char& c : dll) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const std::vector<std::string> system{"kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll",
+    const std::vector<std::string> system{"kernel32.dll", "user32.dll",   "gdi32.dll",  "comdlg32.dll",
                                           "ole32.dll",    "oleaut32.dll", "msvcrt.dll", "advapi32.dll"};
     EXPECT_NE(std::find(system.begin(), system.end(), dll), system.end()) << dll;
   }

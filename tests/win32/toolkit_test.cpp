@@ -1,6 +1,8 @@
 // The Win32 toolkit's Form3: the window and controls made from the
 // definition, their sizes in twips, the hidden label, unload and reload, and
 // the message box.
+#include "platform/win32/toolkit.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 
 #include "launcher/form3.h"
 #include "launcher/form3_definition.h"
-#include "platform/win32/toolkit.h"
 #include "window_search.h"
 
 namespace spc::win32 {
@@ -76,7 +77,8 @@ TEST_F(ToolkitTest, SizesAreTheDefinedTwipsInWholePixels) {
 
 TEST_F(ToolkitTest, ControlsStackFromPicture5InFrontToLabel1Behind) {
   std::vector<int> ids;
-  for (HWND c = ::GetWindow(tk_.form3(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) ids.push_back(::GetDlgCtrlID(c));
+  for (HWND c = ::GetWindow(tk_.form3(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    ids.push_back(::GetDlgCtrlID(c));
   EXPECT_EQ(ids, (std::vector<int>{1005, 1004, 1003, 1002, 1001, 1000}));
   EXPECT_EQ(ClassOf(tk_.window(ControlId::kLabel1)), L"Static");
   EXPECT_EQ(ClassOf(tk_.window(ControlId::kPicture1)), kPictureBoxClass);

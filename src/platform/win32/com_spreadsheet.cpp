@@ -71,8 +71,8 @@ Status ToVariant(const Variant& from, VARIANT& to) {
       to.boolVal = static_cast<VARIANT_BOOL>(from.integer);
       return kOk;
     case VarType::kBstr:
-      to.bstrVal = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(from.text.data()),
-                                       static_cast<UINT>(from.text.size()));
+      to.bstrVal =
+          ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(from.text.data()), static_cast<UINT>(from.text.size()));
       if (!to.bstrVal) return Status(static_cast<std::int32_t>(E_OUTOFMEMORY));
       to.vt = VT_BSTR;
       return kOk;
@@ -84,8 +84,8 @@ class ComWorkbook : public Workbook {
  public:
   explicit ComWorkbook(IUnknown* workbook) : workbook_(workbook) {}
   Status RunAutoMacros(std::int32_t which, Lcid lcid) override {
-    return FromHresult(CallSlot(workbook_.get(), slot::kWorkbookRunAutoMacros, static_cast<int>(which),
-                                static_cast<LCID>(lcid)));
+    return FromHresult(
+        CallSlot(workbook_.get(), slot::kWorkbookRunAutoMacros, static_cast<int>(which), static_cast<LCID>(lcid)));
   }
 
  private:

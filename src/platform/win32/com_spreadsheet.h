@@ -20,8 +20,6 @@
 #include "platform/spreadsheet.h"
 #include "platform/win32/windows_api.h"
 
-#include <unknwn.h>
-
 namespace spc::win32 {
 
 namespace slot {

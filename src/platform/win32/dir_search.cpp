@@ -1,9 +1,8 @@
 #include "platform/win32/dir_search.h"
 
-#include "platform/win32/windows_api.h"
-
 #include "platform/toolkit.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/windows_api.h"
 
 namespace spc::win32 {
 

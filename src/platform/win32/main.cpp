@@ -1,9 +1,10 @@
 // spc-launcher.exe: creates Form3 from its definition, raises its Load event
 // (the whole program) and ends when Load has returned.
+
+// clang-format off
 // <windows.h> first, through the header that takes back its MessageBox macro.
 #include "platform/win32/windows_api.h"
-
-#include <objbase.h>
+// clang-format on
 
 #include "launcher/form3.h"
 #include "platform/win32/com_spreadsheet.h"

@@ -54,11 +54,16 @@ Status Win32OpenDialog::PutProperty(DispId id, const Variant& value) {
 
 Expected<Variant> Win32OpenDialog::GetProperty(DispId id) {
   switch (id) {
-    case dispid::kFileName: return Variant::String(fileName_);
-    case dispid::kDialogTitle: return Variant::String(title_);
-    case dispid::kFilter: return Variant::String(filter_);
-    case dispid::kFlags: return Variant::Int32(flags_);
-    default: return Status(kMemberNotFound);
+    case dispid::kFileName:
+      return Variant::String(fileName_);
+    case dispid::kDialogTitle:
+      return Variant::String(title_);
+    case dispid::kFilter:
+      return Variant::String(filter_);
+    case dispid::kFlags:
+      return Variant::Int32(flags_);
+    default:
+      return Status(kMemberNotFound);
   }
 }
 

@@ -18,18 +18,22 @@ constexpr double kTwipsPerInch = 1440;
 // Picture1 to Picture5 at index 0 to 4.
 int PictureIndex(ControlId control) {
   switch (control) {
-    case ControlId::kPicture1: return 0;
-    case ControlId::kPicture2: return 1;
-    case ControlId::kPicture3: return 2;
-    case ControlId::kPicture4: return 3;
-    case ControlId::kPicture5: return 4;
-    default: return -1;
+    case ControlId::kPicture1:
+      return 0;
+    case ControlId::kPicture2:
+      return 1;
+    case ControlId::kPicture3:
+      return 2;
+    case ControlId::kPicture4:
+      return 3;
+    case ControlId::kPicture5:
+      return 4;
+    default:
+      return -1;
   }
 }
 
-COLORREF ToColorRef(std::uint32_t rrggbb) {
-  return RGB((rrggbb >> 16) & 0xFF, (rrggbb >> 8) & 0xFF, rrggbb & 0xFF);
-}
+COLORREF ToColorRef(std::uint32_t rrggbb) { return RGB((rrggbb >> 16) & 0xFF, (rrggbb >> 8) & 0xFF, rrggbb & 0xFF); }
 
 // Twips to whole pixels, rounded to the nearest. Positions beyond what a
 // window can take are an overflow.
@@ -56,9 +60,8 @@ Win32Toolkit::Win32Toolkit(HINSTANCE instance) : instance_(instance) {
 Win32Toolkit::~Win32Toolkit() {
   if (form_) ::DestroyWindow(form_);
   if (owner_) ::DestroyWindow(owner_);
-  for (HGDIOBJ object : {static_cast<HGDIOBJ>(corner_), static_cast<HGDIOBJ>(centre_),
-                         static_cast<HGDIOBJ>(labelFont_), static_cast<HGDIOBJ>(formBrush_),
-                         static_cast<HGDIOBJ>(labelBrush_)}) {
+  for (HGDIOBJ object : {static_cast<HGDIOBJ>(corner_), static_cast<HGDIOBJ>(centre_), static_cast<HGDIOBJ>(labelFont_),
+                         static_cast<HGDIOBJ>(formBrush_), static_cast<HGDIOBJ>(labelBrush_)}) {
     if (object) ::DeleteObject(object);
   }
   if (iconBig_) ::DestroyIcon(iconBig_);
@@ -136,8 +139,8 @@ Status Win32Toolkit::CreateForm3() {
   // places the window (at 0, 0 for a popup); Load moves it before showing it.
   SPC_TRY_ASSIGN(const int width, ToPixels(def.window.clientWidth, twipsPerPixelX_));
   SPC_TRY_ASSIGN(const int height, ToPixels(def.window.clientHeight, twipsPerPixelY_));
-  form_ = ::CreateWindowExW(0, kForm3Class, Wide(def.window.caption).c_str(), WS_POPUP | WS_CLIPCHILDREN,
-                            CW_USEDEFAULT, CW_USEDEFAULT, width, height, owner_, nullptr, instance_, this);
+  form_ = ::CreateWindowExW(0, kForm3Class, Wide(def.window.caption).c_str(), WS_POPUP | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                            CW_USEDEFAULT, width, height, owner_, nullptr, instance_, this);
   if (!form_) return LastError();
   ::SendMessageW(form_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconBig_));
   ::SendMessageW(form_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_));
@@ -167,17 +170,17 @@ Status Win32Toolkit::CreateForm3() {
   SPC_TRY_ASSIGN(const int ly, ToPixels(l.top, twipsPerPixelY_));
   SPC_TRY_ASSIGN(const int lw, ToPixels(l.width, twipsPerPixelX_));
   SPC_TRY_ASSIGN(const int lh, ToPixels(l.height, twipsPerPixelY_));
-  label_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX, lx,
-                             ly, lw, lh, form_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + l.tabIndex)),
+  label_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX, lx, ly,
+                             lw, lh, form_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + l.tabIndex)),
                              instance_, nullptr);
   if (!label_) return LastError();
   if (!labelFont_) {
     const int points10 = static_cast<int>(std::lround(l.font.points * 10));
     const double dpiY = kTwipsPerInch / twipsPerPixelY_;
-    labelFont_ = ::CreateFontW(-static_cast<int>(std::lround(points10 * dpiY / 720)), 0, 0, 0, l.font.weight,
-                               l.font.italic, l.font.underline, l.font.strikethrough,
-                               static_cast<DWORD>(l.font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(l.font.name).c_str());
+    labelFont_ =
+        ::CreateFontW(-static_cast<int>(std::lround(points10 * dpiY / 720)), 0, 0, 0, l.font.weight, l.font.italic,
+                      l.font.underline, l.font.strikethrough, static_cast<DWORD>(l.font.charset), OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(l.font.name).c_str());
   }
   ::SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), FALSE);
 
@@ -214,10 +217,14 @@ Expected<float> Win32Toolkit::Get(ControlId control, Dimension dimension) {
   // A control's position is measured in its window's client area.
   if (control != ControlId::kForm3) ::MapWindowPoints(HWND_DESKTOP, form_, reinterpret_cast<POINT*>(&r), 2);
   switch (dimension) {
-    case Dimension::kWidth: return static_cast<float>((r.right - r.left) * twipsPerPixelX_);
-    case Dimension::kHeight: return static_cast<float>((r.bottom - r.top) * twipsPerPixelY_);
-    case Dimension::kLeft: return static_cast<float>(r.left * twipsPerPixelX_);
-    case Dimension::kTop: return static_cast<float>(r.top * twipsPerPixelY_);
+    case Dimension::kWidth:
+      return static_cast<float>((r.right - r.left) * twipsPerPixelX_);
+    case Dimension::kHeight:
+      return static_cast<float>((r.bottom - r.top) * twipsPerPixelY_);
+    case Dimension::kLeft:
+      return static_cast<float>(r.left * twipsPerPixelX_);
+    case Dimension::kTop:
+      return static_cast<float>(r.top * twipsPerPixelY_);
   }
   return Status(code::kInvalidArgument);
 }
@@ -233,10 +240,22 @@ Status Win32Toolkit::Set(ControlId control, Dimension dimension, float twips) {
   int x = r.left, y = r.top, w = r.right - r.left, h = r.bottom - r.top;
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   switch (dimension) {
-    case Dimension::kWidth: w = pixels; flags |= SWP_NOMOVE; break;
-    case Dimension::kHeight: h = pixels; flags |= SWP_NOMOVE; break;
-    case Dimension::kLeft: x = pixels; flags |= SWP_NOSIZE; break;
-    case Dimension::kTop: y = pixels; flags |= SWP_NOSIZE; break;
+    case Dimension::kWidth:
+      w = pixels;
+      flags |= SWP_NOMOVE;
+      break;
+    case Dimension::kHeight:
+      h = pixels;
+      flags |= SWP_NOMOVE;
+      break;
+    case Dimension::kLeft:
+      x = pixels;
+      flags |= SWP_NOSIZE;
+      break;
+    case Dimension::kTop:
+      y = pixels;
+      flags |= SWP_NOSIZE;
+      break;
   }
   if ((dimension == Dimension::kWidth || dimension == Dimension::kHeight) && pixels < 0) {
     return Status(code::kInvalidArgument);

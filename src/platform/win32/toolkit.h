@@ -9,8 +9,11 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/toolkit.h"
+// clang-format off
+// <windows.h> before the toolkit's interface, whose MessageBox it would rename.
 #include "platform/win32/windows_api.h"
+#include "platform/toolkit.h"
+// clang-format on
 
 namespace spc::win32 {
 
