@@ -17,8 +17,8 @@ TEST_PACKAGES=(
   xvfb xauth python3-msoffcrypto-tool xdotool
   # The Windows launcher's end-to-end runs: cross build, Wine, Xvfb, xdotool.
   g++-mingw-w64-x86-64-posix wine wine64 xdotool
-  # The Linux desktop's X11 run: xprop, xwininfo, xev; the benchmark's zenity and time.
-  x11-utils zenity time
+  # The Linux desktop's X11 run: xprop, xwininfo, xev, setxkbmap; the benchmark's zenity.
+  x11-utils x11-xkb-utils zenity
   # The .xls fixtures: Calc through Python UNO, RC4 and SHA-1, OLE2 reading in the checks.
   python3-uno nettle-dev python3-olefile
 )
