@@ -177,6 +177,15 @@ TEST_F(Office, TheProtectedWorkbookOpensVisibleAndEachOpenMacroRunsOnce) {
   EXPECT_EQ(probe.VisibleDialogs(), std::vector<std::string>{});
   // The password went through UNO only: no process shows it.
   EXPECT_EQ(ProcessesMentioning(kPassword), std::vector<pid_t>{});
+
+  // Chosen again while it is open: not loaded a second time, so its open
+  // event does not run again; its automatic open macros do, when asked.
+  {
+    const std::unique_ptr<SpreadsheetAutomation> automation = MakeAutomation(options_);
+    LauncherRun again(workbook, *automation);
+    EXPECT_EQ(again.Run(), Outcome::kHandedOver);
+  }
+  EXPECT_EQ(Macros(), (std::vector<std::string>{"Workbook_Open", "Auto_Open", "Auto_Open"}));
 }
 
 TEST_F(Office, PathsWithBlanksAccentsHashAndPercentOpen) {

@@ -16,6 +16,8 @@
 #include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/XEmbeddedScripts.hpp>
@@ -298,6 +300,15 @@ class LoWorkbooks : public Workbooks {
     }
     if (password) AddPassword(filename, *password, descriptor);
 
+    // A workbook that is already open is not loaded again, and its open
+    // event does not run again: it only becomes the active one.
+    if (const Reference<css::frame::XModel> open = OpenDocument(*url); open.is()) {
+      session_->SetLastOpened(open);
+      application_->opened.push_back(open);
+      if (application_->visible) ShowAndRaise(open);
+      return std::unique_ptr<Workbook>(std::make_unique<LoWorkbook>(session_, open));
+    }
+
     Reference<css::frame::XModel> document;
     try {
       const Reference<css::frame::XComponentLoader> loader(session_->desktop(), UNO_QUERY);
@@ -324,6 +335,19 @@ class LoWorkbooks : public Workbooks {
   }
 
  private:
+  // The open spreadsheet document loaded from `url`, if any.
+  Reference<css::frame::XModel> OpenDocument(const OUString& url) {
+    try {
+      const Reference<css::container::XEnumeration> all = session_->desktop()->getComponents()->createEnumeration();
+      while (all->hasMoreElements()) {
+        const Reference<css::frame::XModel> model(all->nextElement(), UNO_QUERY);
+        if (model.is() && model->getURL() == url && IsSpreadsheet(model)) return model;
+      }
+    } catch (const uno::Exception&) {
+    }
+    return {};
+  }
+
   // The password in a form the office accepts. For RC4 CryptoAPI the office
   // refuses passwords of 16 characters or more, but takes the key derived
   // from it; other schemes get the password itself.
