@@ -42,20 +42,42 @@ wait_for() {
 }
 screenshot() { [ -n "${SPC_SCREENSHOTS:-}" ] && command -v import >/dev/null && import -window root "$SPC_SCREENSHOTS/$1.png"; return 0; }
 
-# An X server of its own, on the first free display.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for 100 grep -q . "$work/display" || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$work/display")"
+# An X server of its own, on the first free display; a server that does not
+# answer its first client (another test's server may take the same display at
+# the same moment) is replaced by a new one.
+start_x_server() {
+  local attempt
+  for attempt in 1 2 3; do
+    : >"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    if wait_for 100 grep -q . "$work/display"; then
+      export DISPLAY=":$(head -n 1 "$work/display")"
+      wait_for 50 xprop -root _NET_SUPPORTED && return 0
+    fi
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  done
+  echo "Xvfb did not start" >&2
+  cat "$work/xvfb.log" >&2
+  return 1
+}
+start_x_server || exit 1
+pids+=("$xvfb_pid")
 echo "X server on $DISPLAY"
 
 # Watch the windows being mapped on the root window, in order; a property set
 # on the root tells when the watcher is listening.
-stdbuf -oL xev -root -event substructure -event property >"$work/xev.log" 2>&1 &
-pids+=($!)
+start_watcher() {
+  stdbuf -oL xev -root -event substructure -event property >"$work/xev.log" 2>&1 &
+  xev_pid=$!
+  pids+=("$xev_pid")
+}
 listening() {
+  if ! kill -0 "$xev_pid" 2>/dev/null; then start_watcher; fi
   xprop -root -f _SPC_TEST_READY 8s -set _SPC_TEST_READY yes && grep -q _SPC_TEST_READY "$work/xev.log"
 }
+start_watcher
 wait_for 300 listening || { echo "xev is not listening" >&2; cat "$work/xev.log" >&2; exit 1; }
 
 # The workbook: present for the dialog, but hidden, so not a normal file.
