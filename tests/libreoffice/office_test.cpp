@@ -188,6 +188,26 @@ TEST_F(Office, TheProtectedWorkbookOpensVisibleAndEachOpenMacroRunsOnce) {
   EXPECT_EQ(Macros(), (std::vector<std::string>{"Workbook_Open", "Auto_Open", "Auto_Open"}));
 }
 
+TEST_F(Office, AWorkbookOpenedThroughAnInvisibleApplicationShowsWhenItBecomesVisible) {
+  const fs::path workbook = dir_->path() / "hidden.xls";
+  fs::copy_file(Fixture("unprotected.xls"), workbook);
+  const std::unique_ptr<SpreadsheetAutomation> automation = MakeAutomation(options_);
+  Expected<std::unique_ptr<Application>> app = automation->CreateApplication();
+  ASSERT_TRUE(app.ok());
+  Expected<std::unique_ptr<Workbooks>> workbooks = (*app)->GetWorkbooks();
+  ASSERT_TRUE(workbooks.ok());
+  OpenOptions options;
+  options.fill(Variant::Omitted());
+  ASSERT_TRUE((*workbooks)->Open(FromUtf8(workbook.string()), options, kLocaleEnglishUS).ok());
+
+  OfficeProbe probe(options_);
+  const auto document = probe.Document(workbook);
+  ASSERT_TRUE(document.is());
+  EXPECT_FALSE(probe.WindowVisible(document));
+  ASSERT_TRUE((*app)->PutVisible(kLocaleEnglishUS, kVariantTrue).ok());
+  EXPECT_TRUE(probe.WindowVisible(document));
+}
+
 TEST_F(Office, PathsWithBlanksAccentsHashAndPercentOpen) {
   const std::vector<fs::path> names = {
       "with blanks/carte de contrôle.xls",
