@@ -17,7 +17,7 @@ struct Options {
   std::string soffice = "soffice";
   // How long a started office may take to answer. Its first start in a fresh
   // profile takes tens of seconds on a slow machine.
-  std::chrono::milliseconds startTimeout{90000};
+  std::chrono::milliseconds startTimeout{60000};
   // How long to wait for an office that already ran, once the started
   // soffice has handed its arguments over to it and exited.
   std::chrono::milliseconds handOverTimeout{15000};
