@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QImage>
@@ -20,7 +21,9 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "launcher/form3.h"
 #include "platform/qt/qt_text.h"
