@@ -6,6 +6,8 @@
 #include "platform/win32/windows_api.h"
 // clang-format on
 
+#include <ole2.h>
+
 #include "launcher/form3.h"
 #include "platform/win32/com_spreadsheet.h"
 #include "platform/win32/open_dialog.h"
@@ -43,12 +45,13 @@ int Run(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // One single-threaded apartment: the user-interface thread makes every
-  // automation call.
-  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // OLE in a single-threaded apartment: the user-interface thread makes every
+  // automation call, and the Open dialog's shell view (drag and drop) needs
+  // OLE rather than bare COM.
+  const HRESULT ole = ::OleInitialize(nullptr);
   const int exitCode = Run(instance);
-  // References still held (the global object's) are released before COM
+  // References still held (the global object's) are released before OLE
   // goes; the spreadsheet application stays open.
-  if (SUCCEEDED(com)) ::CoUninitialize();
+  if (SUCCEEDED(ole)) ::OleUninitialize();
   return exitCode;
 }
