@@ -96,7 +96,7 @@ time_office() {
   cp "$fixtures/unprotected.xls" "$work/books/$name"
   rm -f "$log"
   start=$(now_ms)
-  soffice --calc --norestore --nologo "$work/books/$name" >/dev/null 2>&1 &
+  (soffice --calc --norestore --nologo "$work/books/$name" >/dev/null 2>&1 &)
   if wait_done "$name"; then end=$(now_ms); echo $((end - start)); else echo "timeout"; fi
 }
 

@@ -96,15 +96,18 @@ class AbortingInteractionHandler : public cppu::WeakImplHelper1<css::task::XInte
 // The platform's own conversion of a path to a file URL. A relative path is
 // taken from the working folder.
 std::optional<OUString> FileUrl(const std::u16string& path) {
+  if (path.empty()) return std::nullopt;
   OUString url;
-  const OUString system_path = ToOUString(path);
-  if (osl::FileBase::getFileURLFromSystemPath(system_path, url) != osl::FileBase::E_None) return std::nullopt;
-  if (!system_path.startsWith("/")) {
-    OUString cwd;
-    if (osl_getProcessWorkingDir(&cwd.pData) != osl_Process_E_None) return std::nullopt;
-    OUString absolute;
-    if (osl::FileBase::getAbsoluteFileURL(cwd, url, absolute) != osl::FileBase::E_None) return std::nullopt;
-    url = absolute;
+  if (path.front() == u'/') {
+    if (osl::FileBase::getFileURLFromSystemPath(ToOUString(path), url) != osl::FileBase::E_None) return std::nullopt;
+    return url;
+  }
+  OUString cwd;
+  if (osl_getProcessWorkingDir(&cwd.pData) != osl_Process_E_None) return std::nullopt;
+  OUString cwd_path;
+  if (osl::FileBase::getSystemPathFromFileURL(cwd, cwd_path) != osl::FileBase::E_None) return std::nullopt;
+  if (osl::FileBase::getFileURLFromSystemPath(cwd_path + "/" + ToOUString(path), url) != osl::FileBase::E_None) {
+    return std::nullopt;
   }
   return url;
 }
@@ -154,7 +157,9 @@ bool DeclaresSub(const std::u16string& source, const std::u16string& name) {
   return false;
 }
 
-enum class ModuleKind { kAny, kWorkbookDocument };
+// Where a procedure may live: the automatic macros in standard modules, the
+// workbook's events in its document module.
+enum class ModuleKind { kStandard, kWorkbookDocument };
 
 // The script URI of the first procedure `name` found in the document's Basic
 // libraries (VBAProject, where imported VBA lives, first); empty when none.
@@ -191,13 +196,14 @@ OUString FindProcedure(const Reference<css::frame::XModel>& document, const std:
       if (!modules.is()) continue;
       const Reference<css::script::vba::XVBAModuleInfo> module_info(modules, UNO_QUERY);
       for (const OUString& module : modules->getElementNames()) {
+        // Modules without VBA module information are plain Basic modules.
+        const sal_Int32 type = module_info.is() && module_info->hasModuleInfo(module)
+                                   ? module_info->getModuleInfo(module).ModuleType
+                                   : css::script::ModuleType::NORMAL;
         if (kind == ModuleKind::kWorkbookDocument) {
-          // The workbook's event handlers live in its document module.
-          if (!module.equalsIgnoreAsciiCase(workbook_module)) continue;
-          if (module_info.is() && module_info->hasModuleInfo(module) &&
-              module_info->getModuleInfo(module).ModuleType != css::script::ModuleType::DOCUMENT) {
-            continue;
-          }
+          if (type != css::script::ModuleType::DOCUMENT || !module.equalsIgnoreAsciiCase(workbook_module)) continue;
+        } else if (type != css::script::ModuleType::NORMAL) {
+          continue;
         }
         OUString source;
         if (!(modules->getByName(module) >>= source)) continue;
@@ -258,7 +264,7 @@ class LoWorkbook : public Workbook {
     static constexpr const char16_t* kAutoMacros[] = {u"Auto_Open", u"Auto_Close", u"Auto_Activate",
                                                       u"Auto_Deactivate"};
     if (which < 1 || which > 4) return Status(code::kInvalidArgument);
-    return RunProcedure(document_, kAutoMacros[which - 1], ModuleKind::kAny);
+    return RunProcedure(document_, kAutoMacros[which - 1], ModuleKind::kStandard);
   }
 
  private:
