@@ -204,6 +204,9 @@ TEST_F(Office, AWorkbookOpenedThroughAnInvisibleApplicationShowsWhenItBecomesVis
   const auto document = probe.Document(workbook);
   ASSERT_TRUE(document.is());
   EXPECT_FALSE(probe.WindowVisible(document));
+  // Open ran the workbook's open event, and not its Auto_Open.
+  EXPECT_EQ(probe.CellText(document, 0, 1), "Workbook_Open ran");
+  EXPECT_EQ(probe.CellText(document, 0, 0), "");
   ASSERT_TRUE((*app)->PutVisible(kLocaleEnglishUS, kVariantTrue).ok());
   EXPECT_TRUE(probe.WindowVisible(document));
 }
@@ -227,7 +230,10 @@ TEST_F(Office, PathsWithBlanksAccentsHashAndPercentOpen) {
     EXPECT_EQ(run.Run(), Outcome::kHandedOver);
     EXPECT_EQ(Macros(), (std::vector<std::string>{"Workbook_Open", "Auto_Open"}));
     OfficeProbe probe(options_);
-    EXPECT_TRUE(probe.Document(workbook).is()) << "not open under its own path";
+    const auto document = probe.Document(workbook);
+    ASSERT_TRUE(document.is()) << "not open under its own path";
+    // Auto_Open ran in this workbook, not in the one opened before it.
+    EXPECT_EQ(probe.CellText(document, 0, 0), "Auto_Open ran");
   }
 }
 
