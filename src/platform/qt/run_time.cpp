@@ -30,12 +30,10 @@ class LauncherStyle final : public QProxyStyle {
 }  // namespace
 
 int Run(SpreadsheetAutomation& spreadsheet) {
-  // The launcher speaks French: Qt's own texts (dialog buttons, labels) and
-  // the dates of the file list too, whatever the user's locale.
-  const QLocale french(QLocale::French, QLocale::France);
-  QLocale::setDefault(french);
+  // The launcher speaks French: Qt's own texts (dialog buttons, labels) too,
+  // whatever the user's locale.
   QTranslator qtTexts;
-  if (qtTexts.load(french, QStringLiteral("qtbase"), QStringLiteral("_"),
+  if (qtTexts.load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"), QStringLiteral("_"),
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(&qtTexts);
   }
