@@ -141,6 +141,15 @@ dismiss_message() {
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
+# However this script ends (even killed at a timeout), a helper in a session
+# of its own then ends the offices of this home, the X server and the folder.
+setsid -f bash -c '
+  while kill -0 "$1" 2>/dev/null; do sleep 1; done
+  for p in /proc/[0-9]*; do
+    { tr "\0" "\n" <"$p/environ"; } 2>/dev/null | grep -qxF "HOME=$2" && kill -9 "${p#/proc/}" 2>/dev/null
+  done
+  grep -qa Xvfb "/proc/$3/cmdline" 2>/dev/null && kill "$3"
+  rm -rf "$4"' reaper $$ "$home" "$xvfb_pid" "$work" </dev/null >/dev/null 2>&1
 wait_for 100 grep -q . "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n 1 "$work/display")"
 export HOME="$home" XDG_RUNTIME_DIR="$work/runtime" SPC_MACRO_LOG="$log"

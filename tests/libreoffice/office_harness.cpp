@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <osl/file.hxx>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +67,8 @@ XServer::XServer() {
   if (::pipe(fds) != 0) return;
   pid_ = ::fork();
   if (pid_ == 0) {
+    // The X server ends with the test, however the test ends.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     ::close(fds[0]);
     const int devnull = ::open("/dev/null", O_RDWR);
     ::dup2(devnull, 0);
@@ -148,6 +151,27 @@ void KillProcessesWithHome(const fs::path& home) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
+}
+
+void CleanUpAfterExit(const fs::path& home, const fs::path& folder) {
+  int fds[2];
+  // Close-on-exec: only this process holds the writing end, so its end (and
+  // no office's) is what the helper sees.
+  if (::pipe2(fds, O_CLOEXEC) != 0) return;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setsid();
+    ::close(fds[1]);
+    char c;
+    while (::read(fds[0], &c, 1) != 0 && errno == EINTR) {
+    }
+    KillProcessesWithHome(home);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    ::_exit(0);
+  }
+  ::close(fds[0]);
+  // The writing end stays open for the life of this process.
 }
 
 std::vector<pid_t> ProcessesMentioning(const std::string& text) {

@@ -50,6 +50,11 @@ std::vector<pid_t> ProcessesWithHome(const std::filesystem::path& home);
 // Kills them by pid and waits (bounded) until they are gone.
 void KillProcessesWithHome(const std::filesystem::path& home);
 
+// Ends the processes with HOME=`home` and removes `folder` once this process
+// has ended, however it ends (a crash, a kill at a timeout): a helper process
+// of its own session waits for that.
+void CleanUpAfterExit(const std::filesystem::path& home, const std::filesystem::path& folder);
+
 // Pids of the processes whose command line or environment contains `text`.
 std::vector<pid_t> ProcessesMentioning(const std::string& text);
 

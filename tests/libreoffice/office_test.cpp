@@ -64,10 +64,13 @@ void SetEnv(const char* name, const std::string& value) { ::setenv(name, value.c
 class Office : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    x_ = std::make_unique<XServer>();
     dir_ = std::make_unique<TempDir>();
-    ASSERT_TRUE(x_->running()) << "Xvfb did not start";
     home_ = dir_->path() / "home";
+    // Before any thread starts: the offices of this home are ended even if
+    // the test is killed.
+    CleanUpAfterExit(home_, dir_->path());
+    x_ = std::make_unique<XServer>();
+    ASSERT_TRUE(x_->running()) << "Xvfb did not start";
     log_ = dir_->path() / "macros.log";
     fs::create_directories(home_);
     // Inherited by the office: its display, its profile, and where the
@@ -281,6 +284,7 @@ TEST(OfficeStart, AnOfficeThatCannotStartOrNeverAnswersIsAFailedCreation) {
   TempDir dir;
   const fs::path home = dir.path() / "home";
   fs::create_directories(home);
+  CleanUpAfterExit(home, dir.path());
   const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
   SetEnv("HOME", home.string());
 
