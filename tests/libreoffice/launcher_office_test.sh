@@ -139,7 +139,10 @@ dismiss_message() {
   return 1
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: the office's first start in a fresh profile runs two processes one
+# after the other; without it the X server resets when the first one leaves
+# and drops the second one's connection (see office_harness.cpp).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 # However this script ends (even killed at a timeout), a helper in a session
 # of its own then ends the offices of this home, the X server and the folder.

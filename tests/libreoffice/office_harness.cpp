@@ -75,8 +75,13 @@ XServer::XServer() {
     ::dup2(devnull, 1);
     ::dup2(devnull, 2);
     const std::string fd = std::to_string(fds[1]);
+    // -noreset: an X server resets when its last client leaves, and closes
+    // every connection made meanwhile. The office's first start in a fresh
+    // profile runs two soffice.bin one after the other (the first exits to
+    // restart): without it the second one, under load, either cannot open
+    // the display or loses it later and dies in the middle of a test.
     ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
+             "-noreset", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   ::close(fds[1]);

@@ -8,7 +8,10 @@
 // the file to the outcome the process would exit with.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <chrono>
 #include <condition_variable>
@@ -70,7 +73,10 @@ class Office : public ::testing::Test {
     // the test is killed.
     CleanUpAfterExit(home_, dir_->path());
     x_ = std::make_unique<XServer>();
-    ASSERT_TRUE(x_->running()) << "Xvfb did not start";
+    if (!x_->running()) {
+      broken_ = "Xvfb did not start";
+      return;
+    }
     log_ = dir_->path() / "macros.log";
     fs::create_directories(home_);
     // Inherited by the office: its display, its profile, and where the
@@ -85,7 +91,10 @@ class Office : public ::testing::Test {
     Options first;
     first.pipeName = "spc_test_first_" + std::to_string(::getpid());
     Expected<pid_t> started = StartDetached("soffice", OfficeArguments(first.pipeName));
-    ASSERT_TRUE(started.ok()) << "soffice could not be started";
+    if (!started.ok()) {
+      broken_ = "soffice could not be started";
+      return;
+    }
     first.soffice = "/nonexistent/soffice";
     const auto deadline = Clock::now() + 120s;
     bool up = false;
@@ -93,7 +102,10 @@ class Office : public ::testing::Test {
       up = OfficeProbe(first).connected();
       if (!up) std::this_thread::sleep_for(200ms);
     }
-    ASSERT_TRUE(up) << "the office did not come up";
+    if (!up) {
+      broken_ = "the office did not come up";
+      return;
+    }
 
     options_.pipeName = "spc_test_launcher_" + std::to_string(::getpid());
   }
@@ -105,7 +117,9 @@ class Office : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (!x_ || !x_->running()) GTEST_SKIP() << "no X server";
+    // A failed suite set-up fails each test: gtest would only skip them,
+    // which CTest reports as skipped, not failed.
+    if (!broken_.empty()) FAIL() << broken_;
     // A call that blocks on the office (a dialog it should not have shown)
     // would hang the test: past the limit the office is ended, which makes
     // the blocked call fail and the test report it.
@@ -134,6 +148,7 @@ class Office : public ::testing::Test {
   std::condition_variable finished_;
   bool done_ = false;
 
+  static inline std::string broken_;
   static inline std::unique_ptr<XServer> x_;
   static inline std::unique_ptr<TempDir> dir_;
   static inline fs::path home_;
@@ -325,6 +340,72 @@ TEST(OfficeStart, AnOfficeThatCannotStartOrNeverAnswersIsAFailedCreation) {
   }
   KillProcessesWithHome(home);
   SetEnv("HOME", saved_home);
+}
+
+// The office goes away under the launcher's connection (it crashes, its user
+// ends it): what the launcher asks next fails with a status, and neither a
+// write to the dead connection (SIGPIPE) nor anything else ends the process.
+TEST(OfficeDeath, AnOfficeEndedUnderTheConnectionGivesFailuresNotASignal) {
+  TempDir dir;
+  const fs::path home = dir.path() / "home";
+  fs::create_directories(home);
+  CleanUpAfterExit(home, dir.path());
+  XServer x;
+  ASSERT_TRUE(x.running()) << "Xvfb did not start";
+  const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::string saved_display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  SetEnv("HOME", home.string());
+  SetEnv("DISPLAY", x.display());
+  SetEnv("SPC_MACRO_LOG", (dir.path() / "macros.log").string());
+
+  Options options;
+  options.pipeName = "spc_test_death_" + std::to_string(::getpid());
+  {
+    const std::unique_ptr<SpreadsheetAutomation> starter = MakeAutomation(options);
+    ASSERT_TRUE(starter->CreateApplication().ok()) << "the office did not start";
+  }
+  // From here on no office may be started again: only the dead one is there.
+  options.soffice = (dir.path() / "missing" / "soffice").string();
+  const std::unique_ptr<SpreadsheetAutomation> automation = MakeAutomation(options);
+  Expected<std::unique_ptr<Application>> app = automation->CreateApplication();
+  ASSERT_TRUE(app.ok());
+  Expected<std::unique_ptr<Workbooks>> workbooks = (*app)->GetWorkbooks();
+  ASSERT_TRUE(workbooks.ok());
+  OpenOptions open_options;
+  open_options.fill(Variant::Omitted());
+  const fs::path first = dir.path() / "first.xls";
+  fs::copy_file(Fixture("unprotected.xls"), first);
+  ASSERT_TRUE((*workbooks)->Open(FromUtf8(first.string()), open_options, kLocaleEnglishUS).ok());
+
+  // Whether a call writes before the bridge has seen the connection close is
+  // a race; what the write then meets is not: a connection whose peer is
+  // gone answers EPIPE, and this process lives on.
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  ::close(ends[1]);
+  EXPECT_EQ(::write(ends[0], "x", 1), -1);
+  EXPECT_EQ(errno, EPIPE);
+  ::close(ends[0]);
+
+  KillProcessesWithHome(home);
+  ASSERT_EQ(ProcessesWithHome(home), std::vector<pid_t>{});
+
+  // At once, on the connection whose other end is gone.
+  const fs::path second = dir.path() / "second.xls";
+  fs::copy_file(Fixture("unprotected.xls"), second);
+  EXPECT_FALSE((*workbooks)->Open(FromUtf8(second.string()), open_options, kLocaleEnglishUS).ok());
+  EXPECT_FALSE((*app)->GetWorkbooks().ok());
+  // Showing the workbooks opened before reaches the dead office too: whatever
+  // it returns, the process goes on.
+  (void)(*app)->PutVisible(kLocaleEnglishUS, kVariantTrue);
+  // The launcher then finds no office and says so.
+  LauncherRun run(second, *automation);
+  EXPECT_EQ(run.Run(), Outcome::kSpreadsheetNotStarted);
+  EXPECT_TRUE(run.Shown(kNotStartedMessage));
+
+  KillProcessesWithHome(home);
+  SetEnv("HOME", saved_home);
+  SetEnv("DISPLAY", saved_display);
 }
 
 }  // namespace

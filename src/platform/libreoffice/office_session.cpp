@@ -10,6 +10,8 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
+#include <signal.h>
+
 #include <mutex>
 #include <thread>
 
@@ -30,6 +32,15 @@ Reference<uno::XComponentContext> LocalContext() {
   static std::once_flag once;
   static Reference<uno::XComponentContext> context;
   std::call_once(once, [] {
+    // The bridge writes to a socket whose other end is the office: an office
+    // that ends (crashes, is killed, is closed by its user) must make the
+    // next call fail with an exception, not end this process with SIGPIPE.
+    // The launcher writes to no pipe of its own that would need the signal;
+    // the office is started with the default disposition back.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
     try {
       // Types and services come from the office installation; without this
       // the bootstrap looks next to the launcher's own executable.
