@@ -126,6 +126,33 @@ TempDir::~TempDir() {
   if (!path_.empty()) fs::remove_all(path_, ignored);
 }
 
+pid_t StartOfficeWithLog(const std::vector<std::string>& arguments, const fs::path& log) {
+  std::vector<std::string> storage{"soffice"};
+  storage.insert(storage.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& a : storage) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setsid();
+    ::signal(SIGPIPE, SIG_DFL);
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (in < 0 || out < 0) ::_exit(127);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    ::execvp("soffice", argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+std::string Tail(const fs::path& file, std::size_t max_bytes) {
+  const std::string text = ReadFile(file);
+  return text.size() <= max_bytes ? text : text.substr(text.size() - max_bytes);
+}
+
 std::vector<pid_t> ProcessesWithHome(const fs::path& home) {
   const std::string wanted = "HOME=" + home.string();
   std::vector<pid_t> found;

@@ -44,6 +44,14 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Starts soffice with `arguments` in a session of its own, its output going
+// to `log`: what an office says when it dies (a fatal signal, a lost
+// display) is kept for the test's report. -1 when it cannot be started.
+pid_t StartOfficeWithLog(const std::vector<std::string>& arguments, const std::filesystem::path& log);
+
+// The last `max_bytes` of a file; empty when it does not exist.
+std::string Tail(const std::filesystem::path& file, std::size_t max_bytes);
+
 // Pids of the processes whose environment has HOME=`home`: the offices
 // started for a test's throwaway profile.
 std::vector<pid_t> ProcessesWithHome(const std::filesystem::path& home);

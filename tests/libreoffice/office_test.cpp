@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <thread>
 
 #include "core/recording_platform.h"
@@ -90,8 +91,9 @@ class Office : public ::testing::Test {
     // the launcher's soffice must hand its --accept over to it.
     Options first;
     first.pipeName = "spc_test_first_" + std::to_string(::getpid());
-    Expected<pid_t> started = StartDetached("soffice", OfficeArguments(first.pipeName));
-    if (!started.ok()) {
+    // Its output is kept: when an office dies under a test, the test says why.
+    office_log_ = dir_->path() / "office.log";
+    if (StartOfficeWithLog(OfficeArguments(first.pipeName), office_log_) <= 0) {
       broken_ = "soffice could not be started";
       return;
     }
@@ -133,6 +135,9 @@ class Office : public ::testing::Test {
   }
 
   void TearDown() override {
+    if (HasFailure()) {
+      std::cerr << "office output (" << office_log_.string() << "):\n" << Tail(office_log_, 4000) << "\n";
+    }
     {
       std::lock_guard lock(mutex_);
       done_ = true;
@@ -153,6 +158,7 @@ class Office : public ::testing::Test {
   static inline std::unique_ptr<TempDir> dir_;
   static inline fs::path home_;
   static inline fs::path log_;
+  static inline fs::path office_log_;
   static inline Options options_;
 };
 
