@@ -136,7 +136,12 @@ class Office : public ::testing::Test {
 
   void TearDown() override {
     if (HasFailure()) {
-      std::cerr << "office output (" << office_log_.string() << "):\n" << Tail(office_log_, 4000) << "\n";
+      // Whether the office died or stopped answering, and what it said.
+      std::cerr << "processes of the test's home:";
+      for (const pid_t pid : ProcessesWithHome(home_)) std::cerr << " " << pid;
+      std::cerr << "\nthe office answers on the launcher's pipe: "
+                << (OfficeProbe(options_).connected() ? "yes" : "no") << "\noffice output ("
+                << office_log_.string() << "):\n" << Tail(office_log_, 4000) << "\n";
     }
     {
       std::lock_guard lock(mutex_);

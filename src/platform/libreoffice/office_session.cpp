@@ -127,13 +127,17 @@ OfficeSession::OfficeSession(Reference<css::lang::XComponent> bridge, Reference<
     : bridge_(std::move(bridge)), context_(std::move(context)), desktop_(std::move(desktop)) {}
 
 OfficeSession::~OfficeSession() {
+  // The bridge is released, not disposed: the process's UNO environment
+  // keeps one proxy per remote object, and a later connection to the same
+  // office (a new session, a second look at it) gets the proxies still
+  // registered from this one. Disposing this bridge would break those
+  // proxies under the other connection ("bridge already disposed", or a
+  // write to a closed socket). The bridge ends by itself once no proxy of it
+  // is left.
   lastOpened_.clear();
   desktop_.clear();
   context_.clear();
-  try {
-    if (bridge_.is()) bridge_->dispose();
-  } catch (const uno::Exception&) {
-  }
+  bridge_.clear();
 }
 
 bool OfficeSession::Alive() {

@@ -25,8 +25,8 @@ class OfficeSession {
   OfficeSession(css::uno::Reference<css::lang::XComponent> bridge,
                 css::uno::Reference<css::uno::XComponentContext> context,
                 css::uno::Reference<css::frame::XDesktop2> desktop);
-  // Releases the office's objects and disposes the bridge; the office, its
-  // windows and its documents stay.
+  // Releases the office's objects and the bridge, which ends once no proxy
+  // of it is left; the office, its windows and its documents stay.
   ~OfficeSession();
   OfficeSession(const OfficeSession&) = delete;
   OfficeSession& operator=(const OfficeSession&) = delete;
