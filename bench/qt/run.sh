@@ -29,7 +29,7 @@ trap cleanup EXIT
 g++ -O2 -o "$work/map_timer" "$here/map_timer.cpp" -lX11
 g++ -O2 -o "$work/bare_window" "$here/bare_window.cpp" -lX11
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 for _ in $(seq 100); do grep -q . "$work/display" && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"

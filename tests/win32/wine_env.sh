@@ -86,7 +86,7 @@ wine_session_start() {
   display_file=$(mktemp)
   # -displayfd makes Xvfb pick a free display and write its number once it
   # accepts connections.
-  Xvfb -displayfd 3 -screen 0 "${WINE_SCREEN:-1024x768x24}" -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 "${WINE_SCREEN:-1024x768x24}" -nolisten tcp -noreset \
     3>"$display_file" </dev/null >/dev/null 2>&1 &
   WINE_SESSION_XVFB_PID=$!
   export WINE_SESSION_XVFB_PID
