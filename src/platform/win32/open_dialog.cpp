@@ -10,8 +10,6 @@ namespace spc::win32 {
 
 namespace {
 
-constexpr std::int32_t kMemberNotFound = static_cast<std::int32_t>(0x80020003);  // DISP_E_MEMBERNOTFOUND
-
 // The longest path the dialog can return, in UTF-16 code units.
 constexpr std::size_t kMaxPath = 32768;
 
@@ -48,7 +46,7 @@ Status Win32OpenDialog::PutProperty(DispId id, const Variant& value) {
       flags_ = value.integer;
       return kOk;
     default:
-      return Status(kMemberNotFound);
+      return Status(code::kMemberNotFound);
   }
 }
 
@@ -63,12 +61,12 @@ Expected<Variant> Win32OpenDialog::GetProperty(DispId id) {
     case dispid::kFlags:
       return Variant::Int32(flags_);
     default:
-      return Status(kMemberNotFound);
+      return Status(code::kMemberNotFound);
   }
 }
 
 Status Win32OpenDialog::Invoke(DispId id) {
-  if (id != dispid::kShowOpen) return Status(kMemberNotFound);
+  if (id != dispid::kShowOpen) return Status(code::kMemberNotFound);
   return ShowOpen();
 }
 
