@@ -84,8 +84,6 @@ struct Form3Definition {
   // The seven controls from front to back; CommonDialog1 has no window and
   // takes no place in the stacking.
   std::array<ControlKind, 7> definitionOrder;
-
-  const PictureBoxDefinition& Picture(ControlId id) const;
 };
 
 inline constexpr Form3Definition kForm3Definition{
@@ -130,13 +128,6 @@ inline constexpr Form3Definition kForm3Definition{
                         ControlKind::kPictureBox, ControlKind::kPictureBox, ControlKind::kCommonDialog,
                         ControlKind::kLabel},
 };
-
-inline const PictureBoxDefinition& Form3Definition::Picture(ControlId id) const {
-  for (const PictureBoxDefinition& p : pictures) {
-    if (p.id == id) return p;
-  }
-  return pictures.front();
-}
 
 // Name of a control as the code and the window definition spell it.
 std::u16string_view ControlName(ControlId id);

@@ -37,7 +37,6 @@ struct Variant {
 
   static Variant String(std::u16string s) { return {VarType::kBstr, 0, std::move(s)}; }
   static Variant Int32(std::int32_t i) { return {VarType::kI4, i, {}}; }
-  static Variant Bool(VariantBool b) { return {VarType::kBool, b, {}}; }
   // An optional argument that is not given.
   static Variant Omitted() { return {VarType::kError, kParamNotFound, {}}; }
 

@@ -21,7 +21,6 @@ inline constexpr DispId kShowOpen = 30;    // method: the modal Open dialog
 inline constexpr std::int32_t kFlagReadOnly = 0x1;
 inline constexpr std::int32_t kFlagHideReadOnly = 0x4;
 inline constexpr std::int32_t kFlagShowHelp = 0x10;
-inline constexpr std::int32_t kFlagAllowMultiSelect = 0x200;
 inline constexpr std::int32_t kFlagFileMustExist = 0x1000;
 
 class OpenDialog {

@@ -23,8 +23,6 @@ class SharedObject {
     return object_.get();
   }
 
-  bool made() const { return object_ != nullptr; }
-
  private:
   std::unique_ptr<T> object_;
 };
